@@ -1,0 +1,22 @@
+// A draw of the quiz's random source against a draw of the standard library's Mersenne Twister,
+// both turned into a double in [0, 1) the same way.
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+#include "platform/memory_console.h"
+#include "random/random.h"
+
+static void BM_NextRandom(benchmark::State& state) {
+    platform::MemoryConsole console(80, 25, 25);
+    platform::setPlatform(&console);
+    seedRandom(12345, 0);
+    for (auto _ : state) benchmark::DoNotOptimize(nextRandom(1.0f));
+}
+BENCHMARK(BM_NextRandom);
+
+static void BM_StdMt19937(benchmark::State& state) {
+    std::mt19937 generator(12345);
+    for (auto _ : state) benchmark::DoNotOptimize(generator() / 4294967296.0);
+}
+BENCHMARK(BM_StdMt19937);

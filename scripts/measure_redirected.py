@@ -1,0 +1,69 @@
+#!/usr/bin/env python3
+"""Measures the quiz on redirected input and output against its targets.
+
+  questions per second    on 60,000 answer lines (target: at least 200,000)
+  peak memory             (target: under 8 MiB), and whether it stays flat from 6,000 to
+                          60,000 lines, that is over thousands of rounds
+  start to first output   against starting /bin/true (target: under 5 times)
+
+Usage: scripts/measure_redirected.py [path to capital-quiz]   (default: build/capital-quiz)
+"""
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+PROGRAM = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/capital-quiz")
+CAPITALS = ["Lima", "Brasilia", "Buenos Aires", "Santiago", "Bogota", "Caracas", "La Paz",
+            "Montevideo", "Quito", "Georgetown", "Asuncion", "Paramaribo"]
+
+
+
+def run_with_lines(count):
+    """Time, questions asked and peak memory (KiB) for a run on `count` answer lines."""
+    with tempfile.NamedTemporaryFile("w", delete=False) as answers:
+        for i in range(count):
+            answers.write(CAPITALS[i % 12] + "\n")
+    try:
+        with open(answers.name, "rb") as source:
+            start = time.perf_counter()
+            # GNU time reports the program's own peak resident memory, in KiB.
+            run = subprocess.run(["/usr/bin/time", "-f", "%M", PROGRAM], stdin=source,
+                                 capture_output=True, check=True)
+            elapsed = time.perf_counter() - start
+    finally:
+        os.unlink(answers.name)
+    return elapsed, run.stdout.count(b"Name the capital of "), int(run.stderr.split()[-1])
+
+
+def first_output_time(command):
+    """Seconds from start until the first byte of output (or the end, for /bin/true)."""
+    start = time.perf_counter()
+    proc = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    proc.stdout.read(1)
+    elapsed = time.perf_counter() - start
+    proc.kill()
+    proc.wait()
+    proc.stdout.close()
+    proc.stdin.close()
+    return elapsed
+
+
+def main():
+    best = min((run_with_lines(60_000) for _ in range(3)), key=lambda r: r[0])
+    seconds, questions, peak = best
+    _, _, small_peak = run_with_lines(6_000)
+    rate = questions / seconds
+    print(f"questions per second: {rate:,.0f} ({questions} questions in {seconds:.3f} s)  target >= 200,000")
+    print(f"peak memory: {peak / 1024:.2f} MiB  target < 8 MiB")
+    print(f"peak memory on 6,000 lines: {small_peak / 1024:.2f} MiB (flat if about the same)")
+    quiz = statistics.median(first_output_time([PROGRAM]) for _ in range(21))
+    true = statistics.median(first_output_time(["/bin/true"]) for _ in range(21))
+    print(f"start to first output: {quiz * 1e3:.2f} ms, /bin/true {true * 1e3:.2f} ms, "
+          f"ratio {quiz / true:.2f}  target < 5")
+
+
+if __name__ == "__main__":
+    main()
