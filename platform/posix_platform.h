@@ -66,4 +66,11 @@ private:
 // changed. Async-signal-safe; safe to call more than once.
 void restoreTerminal();
 
+// The screen tells when it hides or shows the cursor, so that the restore shows it again.
+void noteCursorHidden(bool hidden);
+
+// True once after the program resumed from a suspension (Ctrl+Z): the screen is to be drawn again,
+// cursor visibility included, since the terminal was restored meanwhile.
+bool takeRedrawRequest();
+
 }  // namespace platform

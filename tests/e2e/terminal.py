@@ -11,6 +11,12 @@ import time
 import uuid
 
 
+def read_text(path):
+    """A small file's text, without surrounding white space."""
+    with open(path) as f:
+        return f.read().strip()
+
+
 class Terminal:
     def __init__(self, command, width=80, height=25, env=None):
         self.socket = os.path.join(tempfile.gettempdir(), f"cq-tmux-{uuid.uuid4().hex[:12]}")
@@ -84,19 +90,23 @@ class Terminal:
     def exit_status(self, timeout=10.0):
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
-            if os.path.exists(self.status_file) and open(self.status_file).read().strip():
-                return int(open(self.status_file).read())
+            if os.path.exists(self.status_file) and read_text(self.status_file):
+                return int(read_text(self.status_file))
             time.sleep(0.02)
         raise AssertionError("the program did not end")
 
     def settings_before(self):
-        return open(self.status_file + ".before").read().strip()
+        return read_text(self.status_file + ".before")
 
     def settings_now(self):
         """The pane's terminal settings, read through the pane's own tty."""
+        return self.stty("-g")
+
+    def stty(self, *args):
+        """stty run on the pane's own tty ("-a" lists the settings by name)."""
         tty = self._tmux("display-message", "-t", self.name, "-p", "#{pane_tty}").stdout.strip()
         with open(tty) as f:
-            return subprocess.run(["stty", "-g"], stdin=f, capture_output=True, text=True).stdout.strip()
+            return subprocess.run(["stty", *args], stdin=f, capture_output=True, text=True).stdout.strip()
 
     def close(self):
         self._tmux("kill-server", check=False)
