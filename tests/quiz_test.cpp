@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "console/console_state.h"
+#include "console/keys.h"
+#include "platform/keyboard_layout.h"
 #include "platform/memory_console.h"
 #include "quiz/quiz.h"
 #include "random/random.h"
@@ -132,6 +134,50 @@ TEST_F(QuizTest, RedirectedReplayWaitTakesNoByteAndEndsWithTheInput) {
     EXPECT_NE(console.output.find("Correct!"), std::string::npos);
     EXPECT_THROW(waitForReplayKey(), platform::MemoryConsole::Exited);
     EXPECT_EQ(console.exitStatus, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The replay wait at a console: keys come from the keyboard layer.
+class ConsoleReplayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetConsoleState();
+        resetQuizState();
+        platform::setPlatform(&console);
+        console.outputIsConsole = false;  // plain output keeps the check on the printed bytes simple
+    }
+
+    platform::MemoryConsole console{80, 25, 25};
+};
+
+TEST_F(ConsoleReplayTest, APendingKeyEndsTheWaitAtOnce) {
+    console.typeText("ab");
+    waitForReplayKey();
+    EXPECT_EQ(console.output, "Press a key to play again\r\n");
+    EXPECT_TRUE(console.waits.empty());
+    waitForReplayKey();  // the second key is still there for the next wait
+    EXPECT_TRUE(console.waits.empty());
+}
+
+TEST_F(ConsoleReplayTest, TheWaitSleepsUntilAKeyArrives) {
+    int idle = 0;
+    console.onIdle = [&] {
+        if (++idle == 3) console.typeKey({true, 1, platform::vk::F1, 59, 0, 0});
+    };
+    waitForReplayKey();
+    EXPECT_EQ(idle, 3);
+    EXPECT_EQ(console.waits, (std::vector<int>{-1, -1, -1}));
+    EXPECT_EQ(pollKey(), "");  // both bytes of the extended key went together
+}
+
+TEST_F(ConsoleReplayTest, ACloseRequestEndsTheWait) {
+    pollKey();  // the control handler is installed by the first poll
+    console.onIdle = [&] { console.raiseControlEvent(platform::CTRL_CLOSE_EVENT); };
+    waitForReplayKey();
+    EXPECT_EQ(pollKey(), "");
 }
 
 }  // namespace
