@@ -14,7 +14,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 from terminal import Terminal  # noqa: E402
-from test_terminal_screen import CAPITALS, io_counters, play_round  # noqa: E402
+from bank import CAPITALS  # noqa: E402
+from test_terminal_screen import io_counters, play_round  # noqa: E402
 
 BYTES_PER_TEXT_BYTE = 1.25
 IDLE_SECONDS = 2.0

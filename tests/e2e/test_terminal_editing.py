@@ -7,16 +7,11 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from bank import CAPITALS, QUESTION  # noqa: E402
 from terminal import Terminal  # noqa: E402
 
 PROGRAM = None
 
-CAPITALS = {
-    "Peru": "Lima", "Brazil": "Brasilia", "Argentina": "Buenos Aires", "Chile": "Santiago",
-    "Colombia": "Bogota", "Venezuela": "Caracas", "Bolivia": "La Paz", "Uruguay": "Montevideo",
-    "Ecuador": "Quito", "Guyana": "Georgetown", "Paraguay": "Asuncion", "Suriname": "Paramaribo",
-}
-QUESTION = "Name the capital of "
 KEY_NAMES = {"BSpace", "Home", "End", "DC", "Left", "Right", "Up", "Down", "Escape", "Tab"}
 
 

@@ -9,16 +9,11 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from bank import CAPITALS, QUESTION  # noqa: E402
 from terminal import Terminal  # noqa: E402
 
 PROGRAM = None
 
-CAPITALS = {
-    "Peru": "Lima", "Brazil": "Brasilia", "Argentina": "Buenos Aires", "Chile": "Santiago",
-    "Colombia": "Bogota", "Venezuela": "Caracas", "Bolivia": "La Paz", "Uruguay": "Montevideo",
-    "Ecuador": "Quito", "Guyana": "Georgetown", "Paraguay": "Asuncion", "Suriname": "Paramaribo",
-}
-QUESTION = "Name the capital of "
 REPLAY = "Press a key to play again"
 
 

@@ -8,10 +8,10 @@ import tempfile
 import time
 import unittest
 
+from bank import QUESTION
 from terminal import Terminal, read_text
 
 PROGRAM = None
-QUESTION = "Name the capital of "
 
 
 def child_of(pid):
