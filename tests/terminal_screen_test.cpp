@@ -249,7 +249,11 @@ TEST_P(TerminalScreenRandom, TerminalAlwaysShowsTheGrid) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, TerminalScreenRandom,
-                         testing::Values(Shape{80, 25, true}, Shape{80, 25, false}, Shape{2, 2, true}, Shape{7, 3, true}));
+                         testing::Values(Shape{80, 25, true}, Shape{80, 25, false}, Shape{2, 2, true}, Shape{7, 3, true}),
+                         [](const testing::TestParamInfo<Shape>& info) {
+                             const Shape& s = info.param;
+                             return std::to_string(s.width) + "x" + std::to_string(s.height) + (s.utf8 ? "Utf8" : "Ascii");
+                         });
 
 TEST(TerminalScreen, GlyphsAreCodePage437AndNeverControlBytes) {
     struct Case {
