@@ -15,8 +15,6 @@
 namespace {
 
 constexpr int KEY_WAIT_MS = 25;
-constexpr uint32_t BEEP_HZ = 1000;
-constexpr uint32_t BEEP_MS = 250;
 constexpr int64_t TAB_STOP = 8;
 
 constexpr KeyCode KEY_ENTER = 13;
@@ -97,7 +95,7 @@ void deleteAtPoint(LineEdit& e) {
     if (e.editPos < textLength(e)) {
         deleteBytes(e, 1);
     } else {
-        platform::currentPlatform().beep(BEEP_HZ, BEEP_MS);
+        platform::currentPlatform().beep(TONE_HZ, TONE_MS);
     }
 }
 

@@ -19,8 +19,6 @@ constexpr uint8_t TAB = 9;
 constexpr uint8_t LF = 10;
 constexpr uint8_t CR = 13;
 
-constexpr uint32_t TONE_HZ = 1000;
-constexpr uint32_t TONE_MS = 250;
 constexpr int TAB_WIDTH = 8;
 constexpr int RUN_MAX = 1024;
 // What is assumed where the console cannot tell its size or attribute.

@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// The console's tone: BEL in printed text, and the line editor's refusal.
+constexpr uint32_t TONE_HZ = 1000;
+constexpr uint32_t TONE_MS = 250;
+
 // The console side of consoleWrite and clearScreen.
 void consoleWriteOnScreen(const uint8_t* bytes, uint32_t count, uint32_t flags);
 void clearScreenOnConsole();
