@@ -189,6 +189,41 @@ TEST_F(KeysTest, CloseKeysFromAnotherThreadMixWithTypedKeys) {
     EXPECT_EQ(taken, typed);
 }
 
+// The control thread appends while the quiz's thread polls. Paced so the ring never fills, every
+// key comes out once and in order; unpaced, the ring laps many times and still ends holding the
+// newest keys. Run under ThreadSanitizer, this is the check that the hand-over is race-free.
+TEST_F(KeysTest, RingHandOverBetweenThreadsUnderLoad) {
+    constexpr int appends = 100000;
+    auto code = [](int i) { return static_cast<KeyCode>(i % 256); };
+
+    std::atomic<int> taken{0};
+    std::thread paced([&] {
+        for (int i = 0; i < appends; ++i) {
+            while (i - taken.load() >= KEY_BUFFER_SLOTS - 1) std::this_thread::yield();
+            appendKey(code(i));
+        }
+    });
+    for (int i = 0; i < appends;) {
+        const Text text = pollKey();
+        if (text.empty()) continue;
+        ASSERT_EQ(text, Text(1, static_cast<char>(code(i)))) << "key " << i;
+        taken = ++i;
+    }
+    paced.join();
+
+    std::atomic<bool> unpacedDone{false};
+    std::thread unpaced([&] {
+        for (int i = 0; i < appends; ++i) appendKey(code(i));
+        unpacedDone = true;
+    });
+    while (!unpacedDone) pollKey();
+    unpaced.join();
+    const std::vector<Text> rest = drainKeys();
+    ASSERT_FALSE(rest.empty());
+    EXPECT_LE(rest.size(), static_cast<size_t>(KEY_BUFFER_SLOTS - 1));
+    EXPECT_EQ(rest.back(), Text(1, static_cast<char>(code(appends - 1))));
+}
+
 TEST_F(KeysTest, InputThatIsNotAConsoleGivesNoKeys) {
     console.typeText("a");
     EXPECT_EQ(keyAvailable(), 1);
