@@ -4,12 +4,9 @@
 
 #include <random>
 
-#include "platform/memory_console.h"
 #include "random/random.h"
 
 static void BM_NextRandom(benchmark::State& state) {
-    platform::MemoryConsole console(80, 25, 25);
-    platform::setPlatform(&console);
     seedRandom(12345, 0);
     for (auto _ : state) benchmark::DoNotOptimize(nextRandom(1.0f));
 }

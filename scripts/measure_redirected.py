@@ -15,13 +15,11 @@ import sys
 import tempfile
 import time
 
-PROGRAM = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/capital-quiz")
 CAPITALS = ["Lima", "Brasilia", "Buenos Aires", "Santiago", "Bogota", "Caracas", "La Paz",
             "Montevideo", "Quito", "Georgetown", "Asuncion", "Paramaribo"]
 
 
-
-def run_with_lines(count):
+def run_with_lines(program, count):
     """Time, questions asked and peak memory (KiB) for a run on `count` answer lines."""
     with tempfile.NamedTemporaryFile("w", delete=False) as answers:
         for i in range(count):
@@ -30,7 +28,7 @@ def run_with_lines(count):
         with open(answers.name, "rb") as source:
             start = time.perf_counter()
             # GNU time reports the program's own peak resident memory, in KiB.
-            run = subprocess.run(["/usr/bin/time", "-f", "%M", PROGRAM], stdin=source,
+            run = subprocess.run(["/usr/bin/time", "-f", "%M", program], stdin=source,
                                  capture_output=True, check=True)
             elapsed = time.perf_counter() - start
     finally:
@@ -51,18 +49,24 @@ def first_output_time(command):
     return elapsed
 
 
-def main():
-    best = min((run_with_lines(60_000) for _ in range(3)), key=lambda r: r[0])
-    seconds, questions, peak = best
-    _, _, small_peak = run_with_lines(6_000)
-    rate = questions / seconds
-    print(f"questions per second: {rate:,.0f} ({questions} questions in {seconds:.3f} s)  target >= 200,000")
-    print(f"peak memory: {peak / 1024:.2f} MiB  target < 8 MiB")
-    print(f"peak memory on 6,000 lines: {small_peak / 1024:.2f} MiB (flat if about the same)")
-    quiz = statistics.median(first_output_time([PROGRAM]) for _ in range(21))
+def measure(program):
+    """The figures, as a dict: rate, questions, seconds, peak_mib, small_peak_mib, start_ms, true_ms."""
+    seconds, questions, peak = min((run_with_lines(program, 60_000) for _ in range(3)), key=lambda r: r[0])
+    _, _, small_peak = run_with_lines(program, 6_000)
+    quiz = statistics.median(first_output_time([program]) for _ in range(21))
     true = statistics.median(first_output_time(["/bin/true"]) for _ in range(21))
-    print(f"start to first output: {quiz * 1e3:.2f} ms, /bin/true {true * 1e3:.2f} ms, "
-          f"ratio {quiz / true:.2f}  target < 5")
+    return {"rate": questions / seconds, "questions": questions, "seconds": seconds, "peak_mib": peak / 1024,
+            "small_peak_mib": small_peak / 1024, "start_ms": quiz * 1e3, "true_ms": true * 1e3}
+
+
+def main():
+    m = measure(os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/capital-quiz"))
+    print(f"questions per second: {m['rate']:,.0f} ({m['questions']} questions in {m['seconds']:.3f} s)  "
+          "target >= 200,000")
+    print(f"peak memory: {m['peak_mib']:.2f} MiB  target < 8 MiB")
+    print(f"peak memory on 6,000 lines: {m['small_peak_mib']:.2f} MiB (flat if about the same)")
+    print(f"start to first output: {m['start_ms']:.2f} ms, /bin/true {m['true_ms']:.2f} ms, "
+          f"ratio {m['start_ms'] / m['true_ms']:.2f}  target < 5")
 
 
 if __name__ == "__main__":

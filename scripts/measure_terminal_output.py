@@ -41,28 +41,36 @@ def settled(pid):
     return io_counters(pid)
 
 
-def main():
-    program = os.path.abspath(sys.argv[1])
-    rows = []
+def measure(program):
+    """Per round (number, text bytes, bytes sent, keys typed, write calls), and the writes while idle."""
+    snapshots = []
     with Terminal(program) as terminal:
         lines = play_round(terminal, answer)
         pid = terminal.pid()
         start = settled(pid)
-        rows.append((1, lines, (0, 0), start, 0))
+        snapshots.append((1, lines, (0, 0), start, 0))
         time.sleep(IDLE_SECONDS)
         idle = io_counters(pid)[0] - start[0]
         terminal.type("x")  # the replay key starts round 2
         lines = play_round(terminal, answer)
-        rows.append((2, lines, start, settled(pid), 1))
+        snapshots.append((2, lines, start, settled(pid), 1))
+    rows = [(number, text_bytes(lines), after[1] - before[1], keys_typed(lines) + extra_keys, after[0] - before[0])
+            for number, lines, before, after, extra_keys in snapshots]
+    return rows, idle
 
-    met = idle == 0
+
+def targets_met(rows, idle):
+    return idle == 0 and all(sent <= BYTES_PER_TEXT_BYTE * text and writes <= keys + 1
+                             for _, text, sent, keys, writes in rows)
+
+
+def main():
+    rows, idle = measure(os.path.abspath(sys.argv[1]))
     print("round  text bytes  bytes sent  ratio  keys  writes")
-    for number, lines, before, after, extra_keys in rows:
-        text, sent = text_bytes(lines), after[1] - before[1]
-        keys, writes = keys_typed(lines) + extra_keys, after[0] - before[0]
+    for number, text, sent, keys, writes in rows:
         print(f"{number:5}  {text:10}  {sent:10}  {sent / text:5.2f}  {keys:4}  {writes:6}")
-        met = met and sent <= BYTES_PER_TEXT_BYTE * text and writes <= keys + 1
     print(f"writes while idle for {IDLE_SECONDS:.0f} s at the replay prompt: {idle}")
+    met = targets_met(rows, idle)
     print("targets met" if met else "TARGETS MISSED")
     return 0 if met else 1
 
