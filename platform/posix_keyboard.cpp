@@ -216,7 +216,12 @@ ssize_t readAvailable(TerminalKeyboard& keyboard, std::array<char, kReadChunk>& 
     do {
         n = ::read(STDIN_FILENO, bytes.data(), bytes.size());
     } while (n < 0 && errno == EINTR);
-    if (n == 0 || (n < 0 && errno != EAGAIN)) keyboard.inputEnded = true;
+    if (n == 0 || (n < 0 && errno != EAGAIN)) {
+        // The terminal is gone (its other side closed) but no SIGHUP came: it is a hang-up all
+        // the same, or the program would wait for keys that can never arrive.
+        keyboard.inputEnded = true;
+        forwardSignal(SIGHUP);
+    }
     return n;
 }
 

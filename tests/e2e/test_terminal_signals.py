@@ -50,6 +50,20 @@ class SignalEndings(unittest.TestCase):
                 self.assertTrue(t.cursor_visible())
 
 
+class LostTerminal(unittest.TestCase):
+    def test_a_terminal_closed_without_a_hangup_signal_ends_the_program(self):
+        # The pseudo-terminal is not the program's controlling terminal, so closing its other
+        # side sends no SIGHUP: the program learns of it only from its reads.
+        master, slave = os.openpty()
+        proc = subprocess.Popen([PROGRAM], stdin=slave, stdout=slave, stderr=slave)
+        os.close(slave)
+        seen = b""
+        while QUESTION.encode() not in seen:
+            seen += os.read(master, 4096)
+        os.close(master)
+        self.assertEqual(proc.wait(timeout=5), -signal.SIGHUP)
+
+
 class Suspension(unittest.TestCase):
     def test_ctrl_z_restores_the_terminal_and_fg_brings_raw_mode_back(self):
         # A shell with job control, which leaves the tty as the stopped program left it.
