@@ -11,7 +11,7 @@ namespace platform {
 namespace {
 
 constexpr char ESC = '\x1b';
-// An unfinished sequence this long is noise, not the start of a key.
+// A sequence ends by this many bytes at the latest, whatever byte comes last; no key's is near.
 constexpr size_t kLongestSequence = 32;
 constexpr uint16_t kClearKey = 0x0C;  // keypad 5 with Num Lock off
 
@@ -167,7 +167,7 @@ Decoded keyOf(const PcKey& key, size_t length) {
 Decoded nothing(size_t length) { return {Outcome::Nothing, length, {}}; }
 
 // A byte below 128 as the key that types it. DEL is the Backspace of most terminals. The other
-// control bytes are Ctrl with the key of the character 64 above (Ctrl+@ is 0), letters lower-case.
+// control bytes are Ctrl with the key of the character 64 above, letters lower-case.
 PcKey keyForByte(uint8_t byte) {
     const uint8_t ch = byte == 0x7F ? '\b' : byte;
     const KeyPosition own = keyForCharacter(ch);
@@ -224,8 +224,9 @@ Parameters parseParameters(std::string_view text) {
 
 uint32_t modifierState(int modifier) {
     uint32_t state = 0;
-    for (const auto& [bit, flag] : kModifierBits)
+    for (const auto& [bit, flag] : kModifierBits) {
         if ((std::max(modifier - 1, 0) & bit) != 0) state |= flag;
+    }
     return state;
 }
 
@@ -268,17 +269,20 @@ Decoded decodeSequence(std::string_view s, bool flush) {
         if (!isFinalByte(s[3])) return nothing(3);
         return sequenceKey(Introducer::LinuxConsole, {}, s[3], 4);
     }
+    // The cut-off point depends on the bytes alone, never on how the reads split them.
     size_t end = 2;
-    while (end < s.size() && isParameterByte(s[end])) ++end;
-    if (end == s.size()) return flush || end >= kLongestSequence ? nothing(end) : kIncomplete;
+    while (end < s.size() && end + 1 < kLongestSequence && isParameterByte(s[end])) ++end;
+    if (end == s.size()) return flush ? nothing(end) : kIncomplete;
     if (!isFinalByte(s[end])) return nothing(end);
     return sequenceKey(introducer, s.substr(2, end - 2), s[end], end + 1);
 }
 
 // The key at the start of s. ESC before a key that is no sequence of its own is Alt, once.
+// NUL is Ctrl+@, which the PC keyboard reports with no character and so gives no key.
 Decoded decodeKey(std::string_view s, bool flush, bool altPrefix) {
     const auto lead = static_cast<uint8_t>(s[0]);
     if (lead >= 0x80) return decodeUtf8(s, flush);
+    if (lead == 0) return nothing(1);
     if (lead != ESC) return keyOf(keyForByte(lead), 1);
     if (s.size() == 1) return flush ? keyOf(keyForByte(lead), 1) : kIncomplete;
     if (s[1] == '[' || s[1] == 'O') return decodeSequence(s, flush);
@@ -290,13 +294,20 @@ Decoded decodeKey(std::string_view s, bool flush, bool altPrefix) {
     return inner;
 }
 
+// Keypad 5 has no code for Shift held alone on a PC keyboard, so that press is no key.
+bool isShiftedClear(const KeyEvent& key) {
+    constexpr uint32_t kOtherModifiers = LEFT_ALT_PRESSED | LEFT_CTRL_PRESSED;
+    return key.virtualKey == kClearKey && (key.controlState & SHIFT_PRESSED) != 0 &&
+           (key.controlState & kOtherModifiers) == 0;
+}
+
 void decodePending(TerminalDecoder& decoder, bool flush, std::vector<KeyEvent>& keys) {
     const std::string_view bytes = decoder.pending;
     size_t pos = 0;
     while (pos < bytes.size()) {
         const Decoded decoded = decodeKey(bytes.substr(pos), flush, true);
         if (decoded.outcome == Outcome::Incomplete) break;
-        if (decoded.outcome == Outcome::Key) keys.push_back(decoded.key);
+        if (decoded.outcome == Outcome::Key && !isShiftedClear(decoded.key)) keys.push_back(decoded.key);
         pos += decoded.length;
     }
     decoder.pending.erase(0, pos);

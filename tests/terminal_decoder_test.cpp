@@ -270,6 +270,44 @@ TEST_F(TerminalDecoderTest, EventsCarryThePcKeyboardFields) {
     }
 }
 
+// The keyboard layer makes a key of every event; what gives no key on a PC keyboard, NUL (Ctrl+@)
+// and Shift alone on keypad 5, gives no event at all.
+TEST_F(TerminalDecoderTest, EveryEventIsAKeyOfTheKeyboardLayer) {
+    using namespace std::string_literals;
+    for (const std::string& bytes : {"\0"s, "a\0b"s, "\x1b\0"s, "\x1b[\0"s, "\x1b[1;2E"s, "\x1bO1;2E"s, "\x1b\x1b[1;2E"s}) {
+        std::vector<KeyEvent> keys;
+        platform::decodeTerminalInput(decoder, bytes, keys);
+        platform::flushTerminalInput(decoder, keys);
+        for (const KeyEvent& key : keys) EXPECT_NE(lookupKeyCode(key), NO_KEY) << testing::PrintToString(bytes);
+    }
+    EXPECT_EQ(decode("a\0b"s), (Texts{"a", "b"}));
+    EXPECT_EQ(decode("\x1b[1;6E\x1b\x1b[1;2E"), (Texts{ext(143), ext(76)})) << "with Ctrl or Alt, Shift is outranked";
+}
+
+// Without a pause, where the reads cut the bytes changes no key; a sequence too long to be a key
+// is cut off at the same byte whichever read brought it.
+TEST_F(TerminalDecoderTest, ReadsCutAnywhereGiveTheSameKeys) {
+    const std::vector<std::string> inputs = {"\x1b[" + std::string(40, '9') + "wx", "\x1b\x1b[1;5A\xf0\x9f\x98\x80",
+                                             "\x1b[[A\x1bOP"};
+    // The keys of the reads, then those the pause after them releases.
+    auto keysOf = [this](const Texts& reads) {
+        Texts keys;
+        for (const std::string& read : reads) {
+            const Texts more = decode(read);
+            keys.insert(keys.end(), more.begin(), more.end());
+        }
+        const Texts rest = timeOut();
+        keys.insert(keys.end(), rest.begin(), rest.end());
+        return keys;
+    };
+    for (const std::string& bytes : inputs) {
+        const Texts whole = keysOf({bytes});
+        for (size_t cut = 1; cut < bytes.size(); ++cut)
+            EXPECT_EQ(keysOf({bytes.substr(0, cut), bytes.substr(cut)}), whole)
+                << testing::PrintToString(bytes) << " cut after " << cut;
+    }
+}
+
 // --- the terminal keyboard in a pseudo-terminal, in a child process of its own ---
 
 // What the child saw, one line per step, sent back through a pipe.
