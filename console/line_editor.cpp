@@ -2,6 +2,7 @@
 // the edit point to the end of the text only, with the cursor hidden meanwhile.
 #include "console/line_editor.h"
 
+#include <array>
 #include <iterator>
 #include <utility>
 
@@ -50,8 +51,17 @@ ScreenCell cellAfter(const LineEdit& e, int64_t d) {
 // A redraw of `count` cells from x, y that ends no later than just past the bottom-right cell
 // has not scrolled the screen.
 bool redrawStaysOnScreen(const LineEdit& e, int64_t count) {
-    const ScreenCell end = cellAfter(e, count);
-    return end.row <= e.height || (end.row == e.height + 1 && end.column == 1);
+    const ScreenCell after = cellAfter(e, count);
+    return after.row <= e.height || (after.row == e.height + 1 && after.column == 1);
+}
+
+// After a redraw of `count` cells that scrolled the screen, the text ends on the bottom row in
+// the column it would have had anyway; one that filled the bottom-right cell ends just past it,
+// where the cursor cannot show (the line feed is still owed).
+void endAfterScroll(LineEdit& e, int64_t count) {
+    const ScreenCell after = cellAfter(e, count);
+    e.x = after.column;
+    e.y = after.column == 1 ? e.height + 1 : e.height;
 }
 
 // Puts the bytes in before the edit point and leaves the cursor just after them.
@@ -59,15 +69,14 @@ void insertBytes(LineEdit& e, const Text& bytes) {
     hideCursor();
     const int64_t p = e.editPos;
     const int64_t n = std::ssize(bytes);
-    const bool appended = p == textLength(e);
     e.text.insert(static_cast<size_t>(p), bytes);
     const int64_t redrawn = textLength(e) - p;
     writeToScreen(e.text.data() + p, redrawn);
-    if (appended || redrawStaysOnScreen(e, redrawn)) {
+    if (redrawStaysOnScreen(e, redrawn)) {
         moveCursorBy(e, n);
     } else {
         // The write scrolled the screen: go back from the end of the text instead.
-        readCursor(e);
+        endAfterScroll(e, redrawn);
         moveCursorBy(e, -(redrawn - n));
     }
     e.editPos = p + n;
@@ -149,7 +158,7 @@ struct EditKey {
 
 // Enter and Ctrl+Enter end the edit; character keys 32 to 255 are inserted; every other key is
 // ignored.
-const EditKey EDIT_KEYS[] = {
+constexpr auto EDIT_KEYS = std::to_array<EditKey>({
     {8, backspace},
     {9, tab},
     {27, blankText},
@@ -160,7 +169,7 @@ const EditKey EDIT_KEYS[] = {
     {extendedKey(79), end},
     {extendedKey(72), up},
     {extendedKey(80), down},
-};
+});
 
 void actOnKey(LineEdit& e, KeyCode code) {
     for (const EditKey& key : EDIT_KEYS) {
@@ -200,6 +209,9 @@ void moveCursorBy(LineEdit& e, int64_t d) {
 }
 
 Text editLine() {
+    // A wrap still owed after the bottom-right cell, by the prompt or by earlier output, is
+    // carried out first, so the text starts on a fresh cell; placing the cursor would cancel it.
+    consoleWrite(nullptr, 0, WRITE_EVEN_IF_EMPTY);
     LineEdit e;
     const ScreenSize size = screenSize();
     e.width = size.width;
@@ -220,9 +232,6 @@ Text editLine() {
 }
 
 void readConsoleLine(const Text* prompt, int32_t addQuestionMark, int32_t addLineEnd) {
-    // A wrap still owed after the bottom-right cell is carried out first, so the prompt starts
-    // on a fresh cell.
-    consoleWrite(nullptr, 0, WRITE_EVEN_IF_EMPTY);
     if (prompt != nullptr) {
         if (!prompt->empty()) printText(0, *prompt, 0);
         if (addQuestionMark != 0) printLiteral(0, "? ", 0);

@@ -162,9 +162,9 @@ TEST_F(LineEditorTest, DeleteAtTheEndBeepsAndChangesNothing) {
 
 TEST_F(LineEditorTest, KeysOutsideTheTableDoNothing) {
     std::vector<Key> keys = {"Li", INSERT, PAGE_UP, PAGE_DOWN, ALT_F4};
-    for (int number = 1; number <= 12; ++number) keys.push_back(functionKey(number));
-    for (uint8_t ch : {1, 7, 11, 12, 14, 26, 28, 31}) keys.push_back(controlChar(ch));
-    keys.push_back("ma");
+    for (int number = 1; number <= 12; ++number) keys.emplace_back(functionKey(number));
+    for (uint8_t ch : {1, 7, 11, 12, 14, 26, 28, 31}) keys.emplace_back(controlChar(ch));
+    keys.emplace_back("ma");
     EXPECT_EQ(answer(keys), "Lima");
     EXPECT_EQ(row(1), padded("? Lima", 80));
     EXPECT_EQ(editCursor(), std::make_pair(7, 1));
@@ -202,15 +202,31 @@ TEST_F(LineEditorTest, EditingAcrossTheWrap) {
         {"down keeps the column", {typed, HOME, DOWN, "X"}, "abcdefghijXklmnop", "? abcdefgh", "ijXklmnop ", {4, 2}},
         {"down refused near the end", {typed, HOME, DOWN, DOWN}, typed, "? abcdefgh", "ijklmnop  ", {3, 2}},
         {"up from W", {typed, HOME, DOWN, UP, "X"}, "X" + typed, "? Xabcdefg", "hijklmnop ", {4, 1}},
-        {"up refused at W - 1", {typed, LEFT, LEFT, LEFT, LEFT, LEFT, LEFT, LEFT, UP}, typed, "? abcdefgh",
-         "ijklmnop  ", {2, 2}},
+        {"up refused at W - 1",
+         {typed, LEFT, LEFT, LEFT, LEFT, LEFT, LEFT, LEFT, UP},
+         typed,
+         "? abcdefgh",
+         "ijklmnop  ",
+         {2, 2}},
         {"down to the very end", {typed, UP, DOWN, "X"}, typed + "X", "? abcdefgh", "ijklmnopX ", {10, 2}},
-        {"left from column 1 goes to column W above", {typed, HOME, RIGHT, RIGHT, RIGHT, RIGHT, RIGHT, RIGHT, RIGHT,
-                                                       RIGHT, LEFT}, typed, "? abcdefgh", "ijklmnop  ", {10, 1}},
+        {"left from column 1 goes to column W above",
+         {typed, HOME, RIGHT, RIGHT, RIGHT, RIGHT, RIGHT, RIGHT, RIGHT, RIGHT, LEFT},
+         typed,
+         "? abcdefgh",
+         "ijklmnop  ",
+         {10, 1}},
         {"backspace from column 1 pulls the next row up",
          {typed, HOME, RIGHT, RIGHT, RIGHT, RIGHT, RIGHT, RIGHT, RIGHT, RIGHT, BACKSPACE},
-         "abcdefgijklmnop", "? abcdefgi", "jklmnop   ", {10, 1}},
-        {"typing at the end of row 1 pushes into row 2", {"abcdefgh", LEFT, "X"}, "abcdefgXh", "? abcdefgX", "h         ", {1, 2}},
+         "abcdefgijklmnop",
+         "? abcdefgi",
+         "jklmnop   ",
+         {10, 1}},
+        {"typing at the end of row 1 pushes into row 2",
+         {"abcdefgh", LEFT, "X"},
+         "abcdefgXh",
+         "? abcdefgX",
+         "h         ",
+         {1, 2}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -234,14 +250,36 @@ TEST_F(LineEditorTest, EditingOnTheBottomRow) {
         std::pair<int, int> cursor;
     };
     const Case cases[] = {
-        {"typing into the bottom-right cell scrolls at once", {10, 3}, {"abcdefgh"}, "abcdefgh",
-         {"two       ", "? abcdefgh", "          "}, {1, 3}},
-        {"an insert that ends in the bottom-right cell does not scroll", {10, 3}, {"abcdefg", HOME, "X"}, "Xabcdefg",
-         {"one       ", "two       ", "? Xabcdefg"}, {4, 3}},
-        {"an insert that grows past the last cell scrolls", {10, 3}, {"abcdefg", HOME, "X", "Y"}, "XYabcdefg",
-         {"two       ", "? XYabcdef", "g         "}, {5, 2}},
-        {"a tab past the last cell leaves the cursor after its spaces", {12, 3}, {"abcdefghi", TAB, "x"},
-         "abcdefghi       x", {"two         ", "? abcdefghi ", "      x     "}, {8, 3}},
+        {"typing into the bottom-right cell scrolls at once",
+         {10, 3},
+         {"abcdefgh"},
+         "abcdefgh",
+         {"two       ", "? abcdefgh", "          "},
+         {1, 3}},
+        {"an insert that ends in the bottom-right cell does not scroll",
+         {10, 3},
+         {"abcdefg", HOME, "X"},
+         "Xabcdefg",
+         {"one       ", "two       ", "? Xabcdefg"},
+         {4, 3}},
+        {"an insert that grows past the last cell scrolls",
+         {10, 3},
+         {"abcdefg", HOME, "X", "Y"},
+         "XYabcdefg",
+         {"two       ", "? XYabcdef", "g         "},
+         {5, 2}},
+        {"a tab past the last cell leaves the cursor after its spaces",
+         {12, 3},
+         {"abcdefghi", TAB, "x"},
+         "abcdefghi       x",
+         {"two         ", "? abcdefghi ", "      x     "},
+         {8, 3}},
+        {"a tab wider than the rest of the screen that ends in the bottom-right cell scrolls at once",
+         {6, 3},
+         {"abcdefgh", TAB, "x"},
+         "abcdefgh        x",
+         {"efgh  ", "      ", "x     "},
+         {2, 3}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -354,7 +392,9 @@ TEST_F(LineEditorTest, CursorVisibility) {
         watched.visibleWrites = 0;
         watched.typeText("Lmx");
         watched.typeKey(LEFT);
-        watched.typeText("i\x1b" "Lima");
+        watched.typeText(
+            "i\x1b"
+            "Lima");
         bool visibleWhileTyping = false;
         watched.onIdle = [&] {
             visibleWhileTyping = watched.cursorVisible();
@@ -418,6 +458,19 @@ TEST_F(LineEditorTest, OwedWrapIsCarriedOutBeforeThePrompt) {
     console.typeText("ok\r");
     readConsoleLine(nullptr, 0, 0);
     EXPECT_EQ(console.windowText(), "two       \nabcdefghij\nok        \n");
+}
+
+// A prompt that fills the bottom-right cell owes its line feed as well: typing starts on the next
+// row, not over the prompt's last byte.
+TEST_F(LineEditorTest, PromptEndingInTheBottomRightCell) {
+    useScreen({10, 3});
+    printText(0, "one", PRINT_NEWLINE);
+    printText(0, "two", PRINT_NEWLINE);
+    const Text prompt = "Capital ";
+    console.typeText("ok\r");
+    readConsoleLine(&prompt, 1, 0);
+    EXPECT_EQ(consoleState().input.line, "ok");
+    EXPECT_EQ(console.windowText(), "two       \nCapital ? \nok        \n");
 }
 
 }  // namespace
