@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
-#include <set>
 
 #include "console/console_state.h"
 #include "console/key_tables.h"
 #include "console/keys.h"
+#include "fuzz/table_keys.h"
 #include "platform/memory_console.h"
 
 namespace {
@@ -20,33 +20,21 @@ constexpr KeyCode ALT_F4 = extendedKey(107);
 
 // Takes the fields of the events from the input, little-endian, zero past its end.
 struct Reader {
-    const uint8_t* data;
-    size_t size;
+    const uint8_t* data = nullptr;
+    size_t size = 0;
     size_t pos = 0;
 
     bool done() const { return pos >= size; }
     uint8_t byte() { return pos < size ? data[pos++] : 0; }
-    uint16_t word() { return static_cast<uint16_t>(byte() | byte() << 8); }
-    uint32_t dword() { return word() | static_cast<uint32_t>(word()) << 16; }
+    uint16_t word() {
+        const uint16_t low = byte();
+        return static_cast<uint16_t>(low | byte() << 8);
+    }
+    uint32_t dword() {
+        const uint32_t low = word();
+        return low | static_cast<uint32_t>(word()) << 16;
+    }
 };
-
-std::set<uint8_t> tableExtendedCodes() {
-    std::set<uint8_t> codes;
-    for (const ScanCodeRow& row : ScanCodeTable)
-        for (uint8_t code : row)
-            if (code != 0) codes.insert(code);
-    for (const EnhancedKey& key : EnhancedKeyTable)
-        for (KeyCode code : key.codes)
-            if (code > 255) codes.insert(static_cast<uint8_t>(code >> 8));
-    return codes;
-}
-
-// A character byte, or an extended key whose code the tables hold.
-bool isTableKey(KeyCode code) {
-    static const std::set<uint8_t> extended = tableExtendedCodes();
-    if (code >= 0 && code <= 255) return true;
-    return (code & 0xFF) == 0xFF && code >> 8 <= 255 && extended.count(static_cast<uint8_t>(code >> 8)) == 1;
-}
 
 // The keys the ring should hold: everything appended, the newest KEY_BUFFER_SLOTS - 1 of them.
 struct Expected {
@@ -137,16 +125,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (!in.done()) {
         const uint8_t op = in.byte();
         switch (op % 4) {
-        case 0:
-        case 1:
-            keyEvent(in, op, console, expected);
-            break;
-        case 2:
-            controlEvent(in, expected);
-            break;
-        default:
-            for (int n = in.byte() % 16; n > 0; --n) takeKey(expected);
-            break;
+            case 0:
+            case 1:
+                keyEvent(in, op, console, expected);
+                break;
+            case 2:
+                controlEvent(in, expected);
+                break;
+            default:
+                for (int n = in.byte() % 16; n > 0; --n) takeKey(expected);
+                break;
         }
     }
     // All keys out, oldest first, then nothing.

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "console/console_state.h"
 #include "console/key_tables.h"
 #include "console/keys.h"
+#include "fuzz/table_keys.h"
 #include "platform/code_page_437.h"
 #include "platform/keyboard_layout.h"
 #include "platform/memory_console.h"
@@ -42,24 +42,6 @@ Plan planOf(const uint8_t* data, size_t size) {
     const size_t header = 2 + reads;
     plan.input = std::string_view(reinterpret_cast<const char*>(data) + header, size - header);
     return plan;
-}
-
-// Every extended code the key tables can give.
-std::set<uint8_t> tableExtendedCodes() {
-    std::set<uint8_t> codes;
-    for (const ScanCodeRow& row : ScanCodeTable)
-        for (uint8_t code : row)
-            if (code != 0) codes.insert(code);
-    for (const EnhancedKey& key : EnhancedKeyTable)
-        for (KeyCode code : key.codes)
-            if (code > 255) codes.insert(static_cast<uint8_t>(code >> 8));
-    return codes;
-}
-
-bool isTableKey(KeyCode code) {
-    static const std::set<uint8_t> extended = tableExtendedCodes();
-    if (code >= 0 && code <= 255) return true;
-    return (code & 0xFF) == 0xFF && code >> 8 <= 255 && extended.count(static_cast<uint8_t>(code >> 8)) == 1;
 }
 
 std::string utf8(char32_t c) {
@@ -92,8 +74,7 @@ bool placedAsLayout(const KeyEvent& key) {
     const bool ctrl = (key.controlState & (platform::LEFT_CTRL_PRESSED | platform::RIGHT_CTRL_PRESSED)) != 0;
     if (ctrl || key.character < 0x20 || key.character > 0x7E) return true;
     const platform::KeyPosition typed = platform::keyForCharacter(key.character);
-    return typed.virtualKey == key.virtualKey &&
-           typed.shifted == ((key.controlState & platform::SHIFT_PRESSED) != 0);
+    return typed.virtualKey == key.virtualKey && typed.shifted == ((key.controlState & platform::SHIFT_PRESSED) != 0);
 }
 
 void checkKey(const KeyEvent& key, std::string_view input) {
@@ -105,8 +86,10 @@ void checkKey(const KeyEvent& key, std::string_view input) {
     if (!placedAsLayout(key)) __builtin_trap();
     // A key with no key of the layout is a code page glyph beyond ASCII, typed as its UTF-8.
     if (key.virtualKey == 0 && key.character < 0x80) __builtin_trap();
-    if (key.character >= 0x80 && input.find(utf8(platform::cp437ToUnicode(key.character))) == std::string_view::npos)
+    const bool beyondAscii = key.character >= 0x80;
+    if (beyondAscii && input.find(utf8(platform::cp437ToUnicode(key.character))) == std::string_view::npos) {
         __builtin_trap();
+    }
 }
 
 std::vector<KeyEvent> decodeInReads(const Plan& plan, bool& timedOut) {
@@ -141,9 +124,10 @@ std::vector<KeyEvent> decodeAtOnce(std::string_view input) {
 bool sameKeys(const std::vector<KeyEvent>& a, const std::vector<KeyEvent>& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i].virtualKey != b[i].virtualKey || a[i].scanCode != b[i].scanCode ||
-            a[i].character != b[i].character || a[i].controlState != b[i].controlState)
+        if (a[i].virtualKey != b[i].virtualKey || a[i].scanCode != b[i].scanCode || a[i].character != b[i].character ||
+            a[i].controlState != b[i].controlState) {
             return false;
+        }
     }
     return true;
 }
