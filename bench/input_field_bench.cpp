@@ -3,7 +3,9 @@
 // them, and all three line ends.
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <string>
+#include <string_view>
 
 #include "console/console_state.h"
 #include "console/input_field.h"
@@ -13,7 +15,7 @@ namespace {
 
 constexpr size_t INPUT_BYTES = 1 << 20;
 // One pass over these lines reads FIELDS_PER_PASS fields.
-constexpr char ANSWER_LINES[] =
+constexpr std::string_view ANSWER_LINES =
     "Lima\n"
     "Buenos Aires\r\n"
     "  Bogota,Quito\n"
@@ -37,13 +39,13 @@ static void BM_ReadInputField(benchmark::State& state) {
     std::string input;
     int fields = 0;
     for (; input.size() < INPUT_BYTES; fields += FIELDS_PER_PASS) input += ANSWER_LINES;
-    uint8_t field[INPUT_FIELD_MAX + 1];
+    std::array<uint8_t, INPUT_FIELD_MAX + 1> field{};
     platform::MemoryConsole console = platform::MemoryConsole::redirected();
     for (auto _ : state) {
         state.PauseTiming();
         startReading(console, input);
         state.ResumeTiming();
-        for (int i = 0; i < fields; ++i) benchmark::DoNotOptimize(readInputField(field, INPUT_FIELD_MAX));
+        for (int i = 0; i < fields; ++i) benchmark::DoNotOptimize(readInputField(field.data(), INPUT_FIELD_MAX));
     }
     if (awaitInputByte()) state.SkipWithError("the fields did not use up the input");
     platform::setPlatform(nullptr);

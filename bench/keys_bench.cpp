@@ -3,7 +3,7 @@
 // they were taken. The time is the thread's CPU time, which other load on the machine does not
 // stretch.
 #include <benchmark/benchmark.h>
-#include <time.h>
+#include <ctime>
 
 #include "console/console_state.h"
 #include "console/keys.h"

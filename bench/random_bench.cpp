@@ -14,6 +14,6 @@ BENCHMARK(BM_NextRandom);
 
 static void BM_StdMt19937(benchmark::State& state) {
     std::mt19937 generator(12345);
-    for (auto _ : state) benchmark::DoNotOptimize(generator() / 4294967296.0);
+    for (auto _ : state) benchmark::DoNotOptimize(static_cast<double>(generator()) / 4294967296.0);
 }
 BENCHMARK(BM_StdMt19937);

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -23,11 +22,7 @@ inline RoundText roundText() {
     const QuizState& quiz = quizState();
     const int asked = quiz.countryCount;
     // Numbers as printInteger writes them: a sign position, then the digits.
-    const auto number = [](int n) {
-        char text[16];
-        std::snprintf(text, sizeof text, "% d", n);
-        return std::string(text);
-    };
+    const auto number = [](int n) { return (n < 0 ? "" : " ") + std::to_string(n); };
     const std::string total = number(asked);
     RoundText round{{{}}};
     const auto add = [&round](std::initializer_list<std::string> pieces) {
@@ -56,8 +51,9 @@ inline RoundText roundText() {
     }
     add({"Study round over!", "\r\n", number(asked - static_cast<int>(missed.size())), "of", total, "correct.", "\r\n",
          "Missed:", "\r\n"});
-    for (int row : missed)
+    for (int row : missed) {
         add({quiz.QuestionBank[row][COUNTRY_COLUMN], " , ", quiz.QuestionBank[row][CAPITAL_COLUMN], "\r\n"});
+    }
     add({"Press a key to play again", "\r\n"});
     for (const auto& block : round.blocks) {
         for (const std::string& piece : block) round.bytes += piece.size();
@@ -71,8 +67,9 @@ template <typename AfterBlock>
 void writeRound(const RoundText& round, AfterBlock afterBlock) {
     clearScreen(CLEAR_DEFAULT);
     for (const auto& block : round.blocks) {
-        for (const std::string& piece : block)
+        for (const std::string& piece : block) {
             consoleWrite(reinterpret_cast<const uint8_t*>(piece.data()), static_cast<uint32_t>(piece.size()), 0);
+        }
         afterBlock();
     }
 }

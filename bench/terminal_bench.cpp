@@ -40,7 +40,7 @@ struct PtyAsStdout {
         tcsetattr(slave, TCSANOW, &raw);
         drainer = std::thread([this] { drain(); });
         std::cout.flush();
-        std::fflush(stdout);
+        (void)std::fflush(stdout);
         const int devNull = ::open("/dev/null", O_RDONLY);
         saved = {dup(STDIN_FILENO), dup(STDOUT_FILENO)};
         dup2(devNull, STDIN_FILENO);
@@ -51,7 +51,7 @@ struct PtyAsStdout {
 
     // Reads until every copy of the slave side is closed and all it sent has been read.
     void drain() {
-        std::array<char, 65536> bytes;
+        std::array<char, 65536> bytes{};
         for (;;) {
             const ssize_t n = read(master, bytes.data(), bytes.size());
             if (n > 0) {

@@ -1,6 +1,6 @@
 #include "console/input_field.h"
 
-#include <cstring>
+#include <array>
 
 #include "console/console_state.h"
 #include "console/line_editor.h"
@@ -79,10 +79,10 @@ uint32_t readInputField(uint8_t* buffer, uint32_t limit) {
 }
 
 int inputString(Text& target) {
-    uint8_t buffer[INPUT_FIELD_MAX + 1];
-    readInputField(buffer, INPUT_FIELD_MAX);
+    std::array<uint8_t, INPUT_FIELD_MAX + 1> buffer{};
+    readInputField(buffer.data(), INPUT_FIELD_MAX);
     // A zero byte inside the field ends the answer there.
-    target.assign(reinterpret_cast<const char*>(buffer), std::strlen(reinterpret_cast<const char*>(buffer)));
+    target.assign(reinterpret_cast<const char*>(buffer.data()));
     return 0;
 }
 

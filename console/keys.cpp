@@ -30,7 +30,9 @@ KeyColumn modifierColumn(uint32_t state) {
     return NORMAL_COLUMN;
 }
 
-bool altAlone(uint32_t state) { return (state & ALT_BITS) && !(state & (CTRL_BITS | platform::SHIFT_PRESSED)); }
+bool altAlone(uint32_t state) {
+    return (state & ALT_BITS) != 0 && (state & (CTRL_BITS | platform::SHIFT_PRESSED)) == 0;
+}
 
 bool isKeypadDigit(uint16_t virtualKey) {
     return virtualKey >= platform::vk::Numpad0 && virtualKey <= platform::vk::Numpad0 + 9;

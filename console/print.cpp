@@ -1,7 +1,9 @@
 #include "console/print.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "console/screen.h"
 
@@ -9,7 +11,7 @@ namespace {
 
 platform::Platform& os() { return platform::currentPlatform(); }
 
-constexpr char LINE_END[] = "\r\n";
+constexpr std::string_view LINE_END = "\r\n";
 
 bool showsConsole(const ScreenGeometry& g) { return g.left != g.right && g.top != g.bottom; }
 
@@ -31,8 +33,9 @@ platform::StdStream consoleHandle(int which) {
     if (!out.handlesReady) {
         out.handlesReady = true;
         uint32_t mode = 0;
-        if (os().getConsoleMode(platform::StdStream::Input, mode))
+        if (os().getConsoleMode(platform::StdStream::Input, mode)) {
             os().setConsoleMode(platform::StdStream::Input, mode | platform::INPUT_PROCESSED);
+        }
     }
     return which == 1 ? platform::StdStream::Input : platform::StdStream::Output;
 }
@@ -76,7 +79,7 @@ int clearScreen(int32_t) {
 
 int printText(int, const Text& text, int32_t flags) {
     consoleWrite(reinterpret_cast<const uint8_t*>(text.data()), static_cast<uint32_t>(text.size()), 0);
-    if (flags & PRINT_NEWLINE) consoleWrite(reinterpret_cast<const uint8_t*>(LINE_END), 2, 0);
+    if (flags & PRINT_NEWLINE) consoleWrite(reinterpret_cast<const uint8_t*>(LINE_END.data()), LINE_END.size(), 0);
     return 0;
 }
 
@@ -86,8 +89,8 @@ int printLiteral(int fileNumber, const char* literal, int32_t flags) {
 
 // A sign position, then the digits: " 7", "-7"; the line end goes out in the same write.
 int printInteger(int, int32_t value, int32_t flags) {
-    char text[16];
-    const int length = std::snprintf(text, sizeof text, (flags & PRINT_NEWLINE) ? "% d\r\n" : "% d", value);
-    consoleWrite(reinterpret_cast<const uint8_t*>(text), static_cast<uint32_t>(length), 0);
+    std::array<char, 16> text{};
+    const int length = std::snprintf(text.data(), text.size(), (flags & PRINT_NEWLINE) ? "% d\r\n" : "% d", value);
+    consoleWrite(reinterpret_cast<const uint8_t*>(text.data()), static_cast<uint32_t>(length), 0);
     return 0;
 }

@@ -201,8 +201,10 @@ WriteContext beginWrite() {
     const ScreenGeometry& geometry = output().geometry;
     platform::ScreenBufferInfo info{};
     const bool known = os().getScreenBufferInfo(info) && info.size.x > 0 && info.size.y > 0;
-    if (!known) info = {{DEFAULT_SIZE.width, DEFAULT_SIZE.height}, {}, DEFAULT_ATTRIBUTE,
-                        {0, geometry.top, geometry.right, geometry.bottom}};
+    if (!known) {
+        const platform::Rect window{0, geometry.top, geometry.right, geometry.bottom};
+        info = {{DEFAULT_SIZE.width, DEFAULT_SIZE.height}, {}, DEFAULT_ATTRIBUTE, window};
+    }
     WriteContext ctx{};
     ctx.bufferWidth = info.size.x;
     ctx.bufferHeight = info.size.y;

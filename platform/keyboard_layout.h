@@ -39,7 +39,7 @@ constexpr uint16_t F1 = 0x70;  // to F12 = 0x7B
 struct KeyPosition {
     uint16_t virtualKey = 0;  // 0: no key types this character
     uint16_t scanCode = 0;
-    bool shifted = false;     // typed with Shift held
+    bool shifted = false;  // typed with Shift held
 };
 
 // The key that types an ASCII character (32 to 126, and BS, TAB, CR, ESC).

@@ -94,7 +94,7 @@ bool MemoryConsole::getScreenBufferInfo(ScreenBufferInfo& info) {
 
 bool MemoryConsole::writeCells(const Cell* cells, int16_t count, Coord at) {
     if (!outputIsConsole || !inside(at.x, at.y) || at.x + count > width_) return false;
-    std::copy(cells, cells + count, cells_.begin() + static_cast<size_t>(at.y) * width_ + at.x);
+    std::copy(cells, cells + count, cells_.begin() + static_cast<std::ptrdiff_t>(at.y) * width_ + at.x);
     return true;
 }
 
@@ -125,8 +125,9 @@ bool MemoryConsole::scrollBuffer(Rect source, Coord destination, Cell fill) {
     auto cell = [&](std::vector<Cell>& grid, int x, int y) -> Cell& {
         return grid[static_cast<size_t>(y) * width_ + x];
     };
-    for (int y = source.top; y <= source.bottom; ++y)
+    for (int y = source.top; y <= source.bottom; ++y) {
         for (int x = source.left; x <= source.right; ++x) cell(cells_, x, y) = fill;
+    }
     for (int y = source.top; y <= source.bottom; ++y) {
         for (int x = source.left; x <= source.right; ++x) {
             const int toX = destination.x + (x - source.left);

@@ -27,30 +27,30 @@ public:
     int64_t frequency = 1000000;
     int64_t counter = 0;
     uint32_t ticks = 0;
-    std::string stdinBytes;                 // redirected standard input
-    std::deque<InputRecord> pendingInput;   // console input queue
+    std::string stdinBytes;                // redirected standard input
+    std::deque<InputRecord> pendingInput;  // console input queue
     bool failInputReads = false;
     // Called when waitForInput finds nothing pending; with none set, such a wait throws, so a
     // test never hangs on input it did not script.
     std::function<void()> onIdle;
 
-    void typeKey(const KeyEvent& event);             // queue one key event
-    void typeText(const std::string& ascii);         // key-down and key-up events per character
-    void resizeWindow(int windowHeight);             // the window keeps its top row
+    void typeKey(const KeyEvent& event);      // queue one key event
+    void typeText(const std::string& ascii);  // key-down and key-up events per character
+    void resizeWindow(int windowHeight);      // the window keeps its top row
     // Runs the installed control handler on a thread of its own, as the console would; returns
     // what it answered (false when none is installed).
     bool raiseControlEvent(uint32_t type);
 
     // --- what tests read ---
-    std::string output;                      // bytes written to standard output
+    std::string output;                                // bytes written to standard output
     std::vector<std::pair<uint32_t, uint32_t>> beeps;  // frequency, duration
     std::vector<uint32_t> sleeps;
-    std::vector<int> waits;                  // the time limits of waitForInput calls
+    std::vector<int> waits;  // the time limits of waitForInput calls
     int exitStatus = -1;
     uint32_t inputMode = 0;
 
-    std::string rowText(int bufferRow) const;        // the row's bytes, trailing spaces kept
-    std::string windowText() const;                  // the window's rows, each ended by "\n"
+    std::string rowText(int bufferRow) const;  // the row's bytes, trailing spaces kept
+    std::string windowText() const;            // the window's rows, each ended by "\n"
     Cell cellAt(int x, int y) const;
     Coord cursor() const { return cursor_; }
     bool cursorVisible() const { return cursorInfo_.visible; }

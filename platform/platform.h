@@ -35,10 +35,10 @@ struct Cell {
 };
 
 struct ScreenBufferInfo {
-    Coord size;          // buffer width and height in cells
-    Coord cursor;        // cursor cell, 0-based buffer coordinates
-    uint16_t attribute;  // current attribute for new cells
-    Rect window;         // the buffer rows and columns the window shows
+    Coord size;              // buffer width and height in cells
+    Coord cursor;            // cursor cell, 0-based buffer coordinates
+    uint16_t attribute = 7;  // current attribute for new cells
+    Rect window;             // the buffer rows and columns the window shows
 };
 
 struct CursorInfo {

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -27,7 +28,7 @@ using Clock = std::chrono::steady_clock;
 // How long a lone ESC waits for the rest of a sequence before it counts as the Esc key.
 constexpr auto kEscapeTimeout = std::chrono::milliseconds(30);
 constexpr size_t kReadChunk = 4096;
-constexpr char kShowCursor[] = "\x1b[?25h";
+constexpr std::string_view kShowCursor = "\x1b[?25h";
 
 static_assert(std::atomic<bool>::is_always_lock_free, "flags read inside signal handlers");
 
@@ -65,7 +66,7 @@ constexpr std::array<ControlSignal, 4> kControlSignals{{
 constexpr std::array<int, 6> kCrashSignals{SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGPIPE};
 
 // Room for the crash handler when the stack itself has overflowed.
-std::array<char, 64 * 1024> crashStack;
+std::array<char, size_t{64} * 1024> crashStack;
 
 void writeIgnoringResult(int fd, const void* bytes, size_t count) {
     const ssize_t written = ::write(fd, bytes, count);
@@ -82,7 +83,7 @@ void forwardSignal(int signal) {
 // Installed with SA_RESETHAND: the raise meets the default action.
 void endOnCrash(int signal) {
     restoreTerminal();
-    raise(signal);
+    (void)raise(signal);
 }
 
 void install(int signal, void (*handler)(int), int flags) {
@@ -90,7 +91,7 @@ void install(int signal, void (*handler)(int), int flags) {
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = flags;
-    sigaction(signal, &action, nullptr);
+    (void)sigaction(signal, &action, nullptr);
 }
 
 // A signal the program was started with ignored (nohup, a background job) stays ignored.
@@ -109,7 +110,7 @@ void wakeWaiter() {
 [[noreturn]] void endWithSignal(int signal) {
     restoreTerminal();
     install(signal, SIG_DFL, 0);
-    raise(signal);
+    (void)raise(signal);
     _exit(128 + signal);
 }
 
@@ -131,7 +132,7 @@ void resume() {
 void suspend() {
     restoreTerminal();
     install(SIGTSTP, SIG_DFL, 0);
-    raise(SIGTSTP);  // stopped here until continued
+    (void)raise(SIGTSTP);  // stopped here until continued
     install(SIGTSTP, forwardSignal, SA_RESTART);
     resume();
 }
@@ -148,8 +149,9 @@ void dispatchSignals() {
         } else if (signal == SIGCONT) {
             resume();
         } else {
-            for (const ControlSignal& control : kControlSignals)
+            for (const ControlSignal& control : kControlSignals) {
                 if (control.signal == signal) handleControlSignal(control);
+            }
         }
     }
 }
@@ -172,8 +174,9 @@ void installEndingHandlers() {
     } catch (const std::system_error&) {
         return;
     }
-    for (const ControlSignal& control : kControlSignals)
+    for (const ControlSignal& control : kControlSignals) {
         if (!ignoredAtStart(control.signal)) install(control.signal, forwardSignal, SA_RESTART);
+    }
     if (!ignoredAtStart(SIGTSTP)) install(SIGTSTP, forwardSignal, SA_RESTART);
     install(SIGCONT, forwardSignal, SA_RESTART);
 
@@ -181,9 +184,10 @@ void installEndingHandlers() {
     stack.ss_sp = crashStack.data();
     stack.ss_size = crashStack.size();
     sigaltstack(&stack, nullptr);
-    for (const int signal : kCrashSignals)
+    for (const int signal : kCrashSignals) {
         if (!ignoredAtStart(signal)) install(signal, endOnCrash, SA_RESETHAND | SA_NODEFER | SA_ONSTACK);
-    std::atexit(restoreTerminal);
+    }
+    (void)std::atexit(restoreTerminal);
 }
 
 // No echo, no line mode, no flow control, Enter as 13; Ctrl+C stays a signal with processed input.
@@ -230,7 +234,7 @@ Clock::time_point escapeDeadline(const TerminalKeyboard& keyboard) { return keyb
 // Pending bytes (a lone ESC, a cut-off key) become keys of their own once no more bytes have come
 // in time.
 void refillRecords(TerminalKeyboard& keyboard) {
-    std::array<char, kReadChunk> bytes;
+    std::array<char, kReadChunk> bytes{};
     std::vector<KeyEvent> keys;
     const ssize_t count = readAvailable(keyboard, bytes);
     const Clock::time_point now = Clock::now();
@@ -256,7 +260,7 @@ int waitLimit(const TerminalKeyboard& keyboard, int timeoutMs) {
 }
 
 void drainWakePipe() {
-    std::array<char, 64> bytes;
+    std::array<char, 64> bytes{};
     while (::read(modes.wakePipe[0], bytes.data(), bytes.size()) > 0) {
     }
 }
@@ -266,8 +270,9 @@ void drainWakePipe() {
 TerminalKeyboard::TerminalKeyboard()
     : inputIsTerminal(isatty(STDIN_FILENO) == 1), outputIsTerminal(isatty(STDOUT_FILENO) == 1) {
     termios current{};
-    if (inputIsTerminal && tcgetattr(STDIN_FILENO, &current) == 0 && (current.c_lflag & ISIG))
+    if (inputIsTerminal && tcgetattr(STDIN_FILENO, &current) == 0 && (current.c_lflag & ISIG) != 0) {
         inputMode = INPUT_PROCESSED;
+    }
     static bool installed = false;
     if (!installed && (inputIsTerminal || outputIsTerminal)) {
         installed = true;
@@ -315,17 +320,18 @@ void PosixPlatform::waitForInput(int timeoutMs) {
 
 bool PosixPlatform::setControlHandler(ControlHandler handler, bool add) {
     ControlHandler expected = handler;
-    if (add)
+    if (add) {
         modes.handler = handler;
-    else
+    } else {
         modes.handler.compare_exchange_strong(expected, nullptr);
+    }
     return true;
 }
 
 uint16_t PosixPlatform::virtualKeyChar(uint16_t virtualKey) { return unshiftedCharacter(virtualKey); }
 
 void restoreTerminal() {
-    if (modes.cursorHidden) writeIgnoringResult(STDOUT_FILENO, kShowCursor, sizeof kShowCursor - 1);
+    if (modes.cursorHidden) writeIgnoringResult(STDOUT_FILENO, kShowCursor.data(), kShowCursor.size());
     if (modes.originalSaved) tcsetattr(STDIN_FILENO, TCSANOW, &modes.original);
 }
 

@@ -21,7 +21,7 @@ struct TerminalKeyboard {
     uint32_t inputMode = 0;
     TerminalDecoder decoder;
     std::chrono::steady_clock::time_point pendingSince;  // the read that left the decoder's pending bytes
-    std::deque<InputRecord> records;  // decoded and not yet read: key-down, then key-up
+    std::deque<InputRecord> records;                     // decoded and not yet read: key-down, then key-up
 };
 
 }  // namespace platform

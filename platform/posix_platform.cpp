@@ -12,14 +12,14 @@
 
 namespace platform {
 namespace {
-constexpr size_t kOutputChunk = 64 * 1024;
-constexpr size_t kInputChunk = 64 * 1024;
+constexpr size_t kOutputChunk = size_t{64} * 1024;
+constexpr size_t kInputChunk = size_t{64} * 1024;
 
 // A closed pipe on the other end ends the program, as it ends any filter.
 [[noreturn]] void endOnBrokenPipe() {
     restoreTerminal();
-    signal(SIGPIPE, SIG_DFL);
-    raise(SIGPIPE);
+    (void)signal(SIGPIPE, SIG_DFL);
+    (void)raise(SIGPIPE);
     _exit(141);
 }
 }  // namespace
@@ -62,7 +62,7 @@ int PosixPlatform::readInputByte() {
     if (inEnded_) return -1;
     deliverOutput();
     inBuffer_.resize(kInputChunk);
-    ssize_t n;
+    ssize_t n = 0;
     do {
         n = ::read(STDIN_FILENO, inBuffer_.data(), inBuffer_.size());
     } while (n < 0 && errno == EINTR);

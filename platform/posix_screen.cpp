@@ -81,7 +81,7 @@ std::string rewriteMove(const TerminalScreen& screen, Coord from, int toX, size_
 }
 
 std::string moveAlongRow(const TerminalScreen& screen, Coord from, int toX) {
-    const std::string move = horizontalMove(from.x, toX);
+    std::string move = horizontalMove(from.x, toX);
     if (toX <= from.x) return move;
     const std::string rewrite = rewriteMove(screen, from, toX, move.size());
     return rewrite.empty() ? move : rewrite;
@@ -90,9 +90,8 @@ std::string moveAlongRow(const TerminalScreen& screen, Coord from, int toX) {
 // The shortest sequence that takes the terminal's cursor to `to`. A line feed is only used
 // above the bottom row, where it cannot scroll.
 std::string cursorMove(const TerminalScreen& screen, Coord to) {
-    const std::string absolute = to.x == 0 && to.y == 0
-                                     ? "\x1b[H"
-                                     : "\x1b[" + std::to_string(to.y + 1) + ";" + std::to_string(to.x + 1) + "H";
+    std::string absolute =
+        to.x == 0 && to.y == 0 ? "\x1b[H" : "\x1b[" + std::to_string(to.y + 1) + ";" + std::to_string(to.x + 1) + "H";
     if (!screen.terminalCursorKnown) return absolute;
     const Coord from = screen.terminalCursor;
     if (samePlace(from, to)) return "";
@@ -188,10 +187,10 @@ void scrollTerminalRows(TerminalScreen& screen, int top, int bottom, int n) {
         screen.output += "\x1b[r";
         screen.terminalCursorKnown = false;
     }
-    const auto first = screen.shown.begin() + static_cast<std::ptrdiff_t>(cellIndex(screen, 0, top));
-    const auto last = screen.shown.begin() + static_cast<std::ptrdiff_t>(cellIndex(screen, 0, bottom + 1));
-    const auto moved = first + static_cast<std::ptrdiff_t>(cellIndex(screen, 0, n));
-    std::fill(std::move(moved, last, first), last, BLANK);
+    const auto regionStart = screen.shown.begin() + static_cast<std::ptrdiff_t>(cellIndex(screen, 0, top));
+    const auto regionEnd = screen.shown.begin() + static_cast<std::ptrdiff_t>(cellIndex(screen, 0, bottom + 1));
+    const auto keptStart = regionStart + static_cast<std::ptrdiff_t>(cellIndex(screen, 0, n));
+    std::fill(std::move(keptStart, regionEnd, regionStart), regionEnd, BLANK);
 }
 
 // Moves the wanted cells of `source` so that its top-left lands on `destination`; the source

@@ -119,8 +119,8 @@ struct NumberedFinal {
     char final;
     uint32_t state;
 };
-constexpr std::array<NumberedFinal, 4> kNumberedFinals{{
-    {'~', 0}, {'$', SHIFT_PRESSED}, {'^', LEFT_CTRL_PRESSED}, {'@', LEFT_CTRL_PRESSED | SHIFT_PRESSED}}};
+constexpr std::array<NumberedFinal, 4> kNumberedFinals{
+    {{'~', 0}, {'$', SHIFT_PRESSED}, {'^', LEFT_CTRL_PRESSED}, {'@', LEFT_CTRL_PRESSED | SHIFT_PRESSED}}};
 
 // The xterm modifier parameter is 1 plus a set of these bits (Meta counts as Alt).
 constexpr int kLargestModifier = 16;
@@ -320,8 +320,6 @@ void decodeTerminalInput(TerminalDecoder& decoder, std::string_view bytes, std::
     decodePending(decoder, false, keys);
 }
 
-void flushTerminalInput(TerminalDecoder& decoder, std::vector<KeyEvent>& keys) {
-    decodePending(decoder, true, keys);
-}
+void flushTerminalInput(TerminalDecoder& decoder, std::vector<KeyEvent>& keys) { decodePending(decoder, true, keys); }
 
 }  // namespace platform

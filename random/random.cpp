@@ -75,7 +75,7 @@ void seedRandom(double seed, int32_t selector) {
     const bool otherGenerator = selector == 1 || selector == 2 || selector == 4 || selector == 5;
     if (otherGenerator) return;
     if (seed == -1.0) {
-        const uint64_t bits = std::bit_cast<uint64_t>(timerSeconds());
+        const auto bits = std::bit_cast<uint64_t>(timerSeconds());
         seed = static_cast<double>(static_cast<uint32_t>(bits >> 32) ^ static_cast<uint32_t>(bits));
     }
     RandomGenerator& g = state.generator;

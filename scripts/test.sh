@@ -2,8 +2,8 @@
 # Builds everything and runs every test: the unit tests and the end-to-end tests (pipes, a real
 # terminal under tmux, valgrind's memcheck), the unit tests again under AddressSanitizer with
 # UndefinedBehaviorSanitizer and under ThreadSanitizer, and each fuzz target for a few seconds
-# (clang's libFuzzer, with AddressSanitizer and UndefinedBehaviorSanitizer). Fails when any
-# test fails.
+# (clang's libFuzzer, with AddressSanitizer and UndefinedBehaviorSanitizer), then the static
+# analysis of scripts/lint.sh. Fails when any test fails or the analysis finds something.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,3 +36,5 @@ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=
   -DFUZZ_SECONDS="${FUZZ_SECONDS:-5}"
 cmake --build build-fuzz -j"$jobs"
 ctest --test-dir build-fuzz -L fuzz --output-on-failure -j"$jobs"
+
+scripts/lint.sh

@@ -71,7 +71,8 @@ TEST_F(InputFieldTest, LongLinesAreCutAtTheFieldSize) {
     EXPECT_EQ(typedAnswer(line), std::string(INPUT_FIELD_MAX, 'x'));
     resetConsoleState();
     // On the stream the rest is left for the next answer.
-    EXPECT_EQ(streamAnswers(line + "\nLima\n", 3), (std::vector<Text>{std::string(4096, 'x'), std::string(904, 'x'), "Lima"}));
+    EXPECT_EQ(streamAnswers(line + "\nLima\n", 3),
+              (std::vector<Text>{std::string(4096, 'x'), std::string(904, 'x'), "Lima"}));
 }
 
 // The stream carries over from answer to answer.

@@ -145,9 +145,13 @@ TEST_F(KeysTest, CloseRequestsBecomeAltF4AndOtherControlEventsAreDeclined) {
         bool handled;
     };
     const Case cases[] = {
-        {platform::CTRL_CLOSE_EVENT, true}, {platform::CTRL_LOGOFF_EVENT, true},
-        {platform::CTRL_SHUTDOWN_EVENT, true}, {platform::CTRL_C_EVENT, false},
-        {platform::CTRL_BREAK_EVENT, false}, {3, false}, {7, false},
+        {platform::CTRL_CLOSE_EVENT, true},
+        {platform::CTRL_LOGOFF_EVENT, true},
+        {platform::CTRL_SHUTDOWN_EVENT, true},
+        {platform::CTRL_C_EVENT, false},
+        {platform::CTRL_BREAK_EVENT, false},
+        {3, false},
+        {7, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
@@ -176,12 +180,13 @@ TEST_F(KeysTest, CloseKeysFromAnotherThreadMixWithTypedKeys) {
             console.typeText(typed.substr(typed.size() - 1));
         }
         const Text text = pollKey();
-        if (text == ext(107))
+        if (text == ext(107)) {
             ++closeKeys;
-        else if (text.size() == 1)
+        } else if (text.size() == 1) {
             taken += text;
-        else if (!text.empty())
+        } else if (!text.empty()) {
             ADD_FAILURE() << "unexpected key text of " << text.size() << " bytes";
+        }
         if (text.empty() && finished && typed.size() == typedCount) break;
     }
     closer.join();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "console/console_state.h"
@@ -59,8 +60,7 @@ TEST_F(QuizTest, SelectionMatchesTheWorkedExamples) {
         setWeights(c.weights);
         EXPECT_EQ(selectFreshRound(), c.draws);
         EXPECT_EQ(slots(), c.slots);
-        int filled = 0;
-        for (int32_t row : c.slots) filled += row != 0;
+        const auto filled = std::ranges::count_if(c.slots, [](int32_t row) { return row != 0; });
         EXPECT_EQ(quizState().askedCount, filled);
     }
 }

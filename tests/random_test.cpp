@@ -25,6 +25,7 @@ protected:
     std::vector<uint32_t> firstWords(double seed, int count) {
         seedRandom(seed, 0);
         std::vector<uint32_t> words;
+        words.reserve(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i) words.push_back(word(nextRandom(1.0f)));
         return words;
     }
@@ -47,7 +48,7 @@ TEST_F(RandomTest, SeedsGiveTheirKnownWords) {
 
 TEST_F(RandomTest, SeedZeroFillsTheStateByTheRecurrence) {
     seedRandom(0.0, 0);
-    const auto& words = randomState().generator.words;
+    const std::array<uint32_t, RANDOM_STATE_WORDS>& words = randomState().generator.words;
     EXPECT_EQ(words[0], 0u);
     EXPECT_EQ(words[1], 0x3c6ef35fu);
     EXPECT_EQ(words[2], 0x47502932u);
@@ -64,9 +65,7 @@ TEST_F(RandomTest, OnlyTheTruncatedLow32BitsOfTheSeedCount) {
     EXPECT_NE(firstWords(6, 8), reference);
 }
 
-TEST_F(RandomTest, ReseedingRepeatsTheSequence) {
-    EXPECT_EQ(firstWords(777, 700), firstWords(777, 700));
-}
+TEST_F(RandomTest, ReseedingRepeatsTheSequence) { EXPECT_EQ(firstWords(777, 700), firstWords(777, 700)); }
 
 // With the state loaded into the standard library's generator, both must agree draw for draw,
 // through several regenerations of the state.
@@ -108,9 +107,7 @@ TEST_F(RandomTest, NegativeAndNotANumberArgumentsDrawLikeOne) {
     EXPECT_EQ(word(nextRandom(1.0f)), reference[2]);
 }
 
-TEST_F(RandomTest, AnUnseededDrawSeedsWithZero) {
-    EXPECT_EQ(word(nextRandom(1.0f)), 0x5481674du);
-}
+TEST_F(RandomTest, AnUnseededDrawSeedsWithZero) { EXPECT_EQ(word(nextRandom(1.0f)), 0x5481674du); }
 
 TEST_F(RandomTest, TimerUsesTheCounterOrFallsBackToTicks) {
     console.frequency = 1000000;

@@ -140,25 +140,26 @@ TEST_F(ScreenTest, DeferredWrap) {
         Cursor cursor;
     };
     const Case cases[] = {
-        {"next write scrolls first", [this] { write("x"); },
-         {"r2", "r3", "0123456789", "x"}, {1, 3}},
+        {"next write scrolls first", [this] { write("x"); }, {"r2", "r3", "0123456789", "x"}, {1, 3}},
         {"empty write that still places the cursor",
          [] { consoleWrite(nullptr, 0, WRITE_EVEN_IF_EMPTY); },
-         {"r2", "r3", "0123456789", ""}, {0, 3}},
-        {"empty write", [] { consoleWrite(nullptr, 0, 0); },
-         {"r1", "r2", "r3", "0123456789"}, {9, 3}},
+         {"r2", "r3", "0123456789", ""},
+         {0, 3}},
+        {"empty write", [] { consoleWrite(nullptr, 0, 0); }, {"r1", "r2", "r3", "0123456789"}, {9, 3}},
         {"placeCursor cancels it",
          [this] {
              placeCursor(0, 0, -1);
              write("x");
          },
-         {"r1", "r2", "r3", "012345678x"}, {9, 3}},
+         {"r1", "r2", "r3", "012345678x"},
+         {9, 3}},
         {"clearScreen cancels it",
          [this] {
              clearScreen(CLEAR_DEFAULT);
              write("x");
          },
-         {"x", "", "", ""}, {1, 0}},
+         {"x", "", "", ""},
+         {1, 0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -258,12 +259,9 @@ TEST_F(ScreenTest, PlaceCursor) {
         bool visibleAfter;
     };
     const Case cases[] = {
-        {0, 0, -1, packed(4, 1, true), {3, 0}, true},
-        {30, 1, -1, packed(4, 1, true), {3, 0}, true},
-        {5, 301, 0, packed(4, 1, true), {3, 0}, false},
-        {5, 10, -1, packed(10, 5, false), {9, 4}, false},
-        {25, 300, 1, packed(300, 25, false), {299, 24}, true},
-        {-1, 2, -1, packed(300, 25, true), {299, 24}, true},
+        {0, 0, -1, packed(4, 1, true), {3, 0}, true},          {30, 1, -1, packed(4, 1, true), {3, 0}, true},
+        {5, 301, 0, packed(4, 1, true), {3, 0}, false},        {5, 10, -1, packed(10, 5, false), {9, 4}, false},
+        {25, 300, 1, packed(300, 25, false), {299, 24}, true}, {-1, 2, -1, packed(300, 25, true), {299, 24}, true},
         {1, 0, -1, packed(300, 1, true), {299, 0}, true},
     };
     for (const Case& c : cases) {
@@ -311,12 +309,23 @@ struct ReferenceScreen {
     void feed(const std::string& bytes) {
         for (unsigned char byte : bytes) {
             switch (byte) {
-                case 7: break;
-                case 8: x = std::max(x - 1, 0); break;
-                case 9: for (int k = 8 - x % 8; k > 0; --k) put(' '); break;
-                case 10: x = 0; ++y; break;
-                case 13: x = 0; break;
-                default: put(static_cast<char>(byte));
+                case 7:
+                    break;
+                case 8:
+                    x = std::max(x - 1, 0);
+                    break;
+                case 9:
+                    for (int k = 8 - x % 8; k > 0; --k) put(' ');
+                    break;
+                case 10:
+                    x = 0;
+                    ++y;
+                    break;
+                case 13:
+                    x = 0;
+                    break;
+                default:
+                    put(static_cast<char>(byte));
             }
         }
     }
@@ -353,8 +362,8 @@ TEST_F(ScreenTest, AnyBytesGiveACorrectGrid) {
     struct Size {
         int width, bufferHeight, windowHeight;
     };
-    for (const Size size : {Size{2, 2, 2}, Size{2, 3, 3}, Size{3, 2, 2}, Size{9, 5, 5}, Size{80, 25, 25},
-                            Size{11, 12, 4}}) {
+    for (const Size size :
+         {Size{2, 2, 2}, Size{2, 3, 3}, Size{3, 2, 2}, Size{9, 5, 5}, Size{80, 25, 25}, Size{11, 12, 4}}) {
         for (size_t chunk : {size_t{1}, size_t{7}, size_t{1500}, text.size()}) {
             SCOPED_TRACE(testing::Message() << size.width << "x" << size.bufferHeight << "/" << size.windowHeight
                                             << " in writes of " << chunk);
@@ -364,7 +373,9 @@ TEST_F(ScreenTest, AnyBytesGiveACorrectGrid) {
 
             ReferenceScreen reference(size.width, size.bufferHeight);
             reference.feed(text);
-            for (int y = 0; y < size.bufferHeight; ++y) ASSERT_EQ(console->rowText(y), reference.rows[y]) << "row " << y;
+            for (int y = 0; y < size.bufferHeight; ++y) {
+                ASSERT_EQ(console->rowText(y), reference.rows[y]) << "row " << y;
+            }
             // A cursor past the last row is a line feed still owed; the console shows it on the last cell.
             const Cursor expected = reference.y == size.bufferHeight ? Cursor{size.width - 1, size.bufferHeight - 1}
                                                                      : Cursor{reference.x, reference.y};

@@ -6,9 +6,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,11 +125,15 @@ const std::vector<CompleteCase> kCompleteInput = {
     {"\b", {"\b"}},
     {"\x1bx", {ext(45)}},
     {"\x1bX", {ext(45)}},
-    {"\x1b" "1", {ext(120)}},
+    {"\x1b"
+     "1",
+     {ext(120)}},
     {"\x1b\r", {ext(28)}},
     {"\x1b\x7f", {ext(224)}},
     {"\x1b\x1b[A", {ext(152)}},
-    {"\x1b\x1b" "x", {ext(1), "x"}},
+    {"\x1b\x1b"
+     "x",
+     {ext(1), "x"}},
     // The application keypad.
     {"\x1bOp\x1bOy\x1bOM", {"0", "9", "\r"}},
     // UTF-8: the code page byte, or '?' where there is none or it would be a control byte.
@@ -149,7 +155,9 @@ const std::vector<CompleteCase> kCompleteInput = {
     {"\xe0\x80\x80", {"?", "?", "?"}},
     {"\xed\xa0\x80", {"?", "?", "?"}},
     {"\xf4\x90\x80\x80", {"?", "?", "?", "?"}},
-    {"\xe2\x96" "a", {"?", "a"}},
+    {"\xe2\x96"
+     "a",
+     {"?", "a"}},
     // Sequences that are no key give nothing; a control byte cuts a sequence off.
     {"\x1b[24;80R", {}},
     {"\x1b[99~", {}},
@@ -160,7 +168,9 @@ const std::vector<CompleteCase> kCompleteInput = {
     {"\x1bOz", {}},
     {"\x1b[[Z", {}},
     {"\x1b[1;\x01", {"\x01"}},
-    {"\x1b[A" "x\x1b[3~y", {ext(72), "x", ext(83), "y"}},
+    {"\x1b[A"
+     "x\x1b[3~y",
+     {ext(72), "x", ext(83), "y"}},
 };
 
 TEST_F(TerminalDecoderTest, WholeInputGivesItsKeysAtOnce) {
@@ -274,7 +284,8 @@ TEST_F(TerminalDecoderTest, EventsCarryThePcKeyboardFields) {
 // and Shift alone on keypad 5, gives no event at all.
 TEST_F(TerminalDecoderTest, EveryEventIsAKeyOfTheKeyboardLayer) {
     using namespace std::string_literals;
-    for (const std::string& bytes : {"\0"s, "a\0b"s, "\x1b\0"s, "\x1b[\0"s, "\x1b[1;2E"s, "\x1bO1;2E"s, "\x1b\x1b[1;2E"s}) {
+    for (const std::string& bytes :
+         {"\0"s, "a\0b"s, "\x1b\0"s, "\x1b[\0"s, "\x1b[1;2E"s, "\x1bO1;2E"s, "\x1b\x1b[1;2E"s}) {
         std::vector<KeyEvent> keys;
         platform::decodeTerminalInput(decoder, bytes, keys);
         platform::flushTerminalInput(decoder, keys);
@@ -302,9 +313,10 @@ TEST_F(TerminalDecoderTest, ReadsCutAnywhereGiveTheSameKeys) {
     };
     for (const std::string& bytes : inputs) {
         const Texts whole = keysOf({bytes});
-        for (size_t cut = 1; cut < bytes.size(); ++cut)
+        for (size_t cut = 1; cut < bytes.size(); ++cut) {
             EXPECT_EQ(keysOf({bytes.substr(0, cut), bytes.substr(cut)}), whole)
                 << testing::PrintToString(bytes) << " cut after " << cut;
+        }
     }
 }
 
@@ -342,7 +354,8 @@ std::string readLine(int fd) {
     posix.setConsoleMode(platform::StdStream::Input, platform::INPUT_PROCESSED);
     termios raw{};
     tcgetattr(STDIN_FILENO, &raw);
-    const bool rawAsAsked = !(raw.c_lflag & (ICANON | ECHO)) && (raw.c_lflag & ISIG) && !(raw.c_iflag & ICRNL);
+    const bool rawAsAsked =
+        (raw.c_lflag & (ICANON | ECHO)) == 0 && (raw.c_lflag & ISIG) != 0 && (raw.c_iflag & ICRNL) == 0;
     writeLine(report, rawAsAsked ? "raw" : "not raw");
     for (int i = 0; i < keys; ++i) {
         platform::InputRecord record;
@@ -364,13 +377,14 @@ PtyChild startKeyboardChild(int keys) {
     grantpt(child.master);
     unlockpt(child.master);
     tcgetattr(child.master, &child.settings);
-    const std::string slaveName = ptsname(child.master);
+    std::array<char, 64> slaveName{};
+    EXPECT_EQ(ptsname_r(child.master, slaveName.data(), slaveName.size()), 0);
     int ends[2];
     EXPECT_EQ(pipe(ends), 0);
     child.pid = fork();
     if (child.pid == 0) {
         close(ends[0]);
-        runKeyboardChild(slaveName.c_str(), ends[1], keys);
+        runKeyboardChild(slaveName.data(), ends[1], keys);
     }
     close(ends[1]);
     child.report = ends[0];
@@ -388,7 +402,7 @@ KeySeen sendAndRead(const PtyChild& child, const std::string& bytes) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(::write(child.master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     KeySeen key;
-    std::sscanf(readLine(child.report).c_str(), "%d %d %d", &key.virtualKey, &key.character, &key.waits);
+    std::istringstream(readLine(child.report)) >> key.virtualKey >> key.character >> key.waits;
     key.ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     return key;
 }
@@ -399,9 +413,9 @@ TEST(TerminalKeyboardTest, LoneEscArrivesAfterThePauseAndSplitSequencesStayOneKe
 
     const KeySeen esc = sendAndRead(child, "\x1b");
     EXPECT_EQ(esc.virtualKey, platform::vk::Escape);
-    EXPECT_GE(esc.ms, 25);     // held back for the rest of a possible sequence,
-    EXPECT_LE(esc.ms, 300);    // then released without another byte,
-    EXPECT_LE(esc.waits, 5);   // by a wait that ends at the deadline, not by spinning
+    EXPECT_GE(esc.ms, 25);    // held back for the rest of a possible sequence,
+    EXPECT_LE(esc.ms, 300);   // then released without another byte,
+    EXPECT_LE(esc.waits, 5);  // by a wait that ends at the deadline, not by spinning
 
     ASSERT_EQ(::write(child.master, "\x1b[", 2), 2);
     std::this_thread::sleep_for(std::chrono::milliseconds(10));

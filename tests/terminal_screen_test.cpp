@@ -36,7 +36,9 @@ struct ModelTerminal {
     std::vector<std::string> errors;
 
     ModelTerminal(int w, int h, char32_t content = U' ')
-        : width(w), height(h), rows(static_cast<size_t>(h), std::u32string(static_cast<size_t>(w), content)),
+        : width(w),
+          height(h),
+          rows(static_cast<size_t>(h), std::u32string(static_cast<size_t>(w), content)),
           regionBottom(h - 1) {}
 
     std::u32string& row() { return rows[static_cast<size_t>(y)]; }
@@ -88,7 +90,9 @@ struct ModelTerminal {
             std::fill(row().begin() + x, row().end(), U' ');
         } else if (final == 'J' && params.empty()) {
             std::fill(row().begin() + x, row().end(), U' ');
-            for (int below = y + 1; below < height; ++below) rows[static_cast<size_t>(below)].assign(static_cast<size_t>(width), U' ');
+            for (int below = y + 1; below < height; ++below) {
+                rows[static_cast<size_t>(below)].assign(static_cast<size_t>(width), U' ');
+            }
         } else if (final == 'r') {
             regionTop = arg(0, 1) - 1;
             regionBottom = arg(1, height) - 1;
@@ -98,18 +102,38 @@ struct ModelTerminal {
         }
     }
 
+    // The escape sequence at i; returns the index after it, or npos when it is malformed.
+    size_t feedEscape(const std::string& bytes, size_t i) {
+        size_t end = i + 2;
+        while (end < bytes.size() && !(bytes[end] >= 0x40 && bytes[end] <= 0x7e)) ++end;
+        if (i + 1 >= bytes.size() || bytes[i + 1] != '[' || end >= bytes.size()) {
+            errors.emplace_back("bad escape");
+            return std::string::npos;
+        }
+        control(bytes.substr(i + 2, end - i - 2), bytes[end]);
+        return end + 1;
+    }
+
+    // The UTF-8 character at i; returns the index after it, or npos when it is cut off.
+    size_t feedGlyph(const std::string& bytes, size_t i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const int length = b < 0x80 ? 1 : b < 0xe0 ? 2 : 3;
+        if (i + static_cast<size_t>(length) > bytes.size()) {
+            errors.emplace_back("cut-off UTF-8");
+            return std::string::npos;
+        }
+        char32_t glyph = length == 1 ? b : length == 2 ? (b & 0x1f) : (b & 0x0f);
+        for (int k = 1; k < length; ++k) glyph = (glyph << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3f);
+        if (glyph >= 0x80 && glyph < 0xa0) errors.emplace_back("C1 control");
+        print(glyph);
+        return i + static_cast<size_t>(length);
+    }
+
     void feed(const std::string& bytes) {
         for (size_t i = 0; i < bytes.size();) {
             const auto b = static_cast<unsigned char>(bytes[i]);
             if (b == 0x1b) {
-                size_t end = i + 2;
-                while (end < bytes.size() && !(bytes[end] >= 0x40 && bytes[end] <= 0x7e)) ++end;
-                if (i + 1 >= bytes.size() || bytes[i + 1] != '[' || end >= bytes.size()) {
-                    errors.push_back("bad escape");
-                    return;
-                }
-                control(bytes.substr(i + 2, end - i - 2), bytes[end]);
-                i = end + 1;
+                i = feedEscape(bytes, i);
             } else if (b == '\r') {
                 x = 0, wrapPending = false, ++i;
             } else if (b == '\n') {
@@ -122,12 +146,7 @@ struct ModelTerminal {
                 errors.push_back("raw control byte " + std::to_string(b));
                 ++i;
             } else {
-                const int length = b < 0x80 ? 1 : b < 0xe0 ? 2 : 3;
-                char32_t glyph = length == 1 ? b : length == 2 ? (b & 0x1f) : (b & 0x0f);
-                for (int k = 1; k < length; ++k) glyph = (glyph << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3f);
-                if (glyph >= 0x80 && glyph < 0xa0) errors.push_back("C1 control");
-                print(glyph);
-                i += static_cast<size_t>(length);
+                i = feedGlyph(bytes, i);
             }
         }
     }
@@ -161,7 +180,7 @@ void flushAndCompare(TerminalScreen& screen, ModelTerminal& terminal) {
     ASSERT_TRUE(terminal.errors.empty()) << terminal.errors.front();
     for (int y = 0; y < screen.height; ++y) {
         for (int x = 0; x < screen.width; ++x) {
-            const int16_t cell = screen.wanted[static_cast<size_t>(y * screen.width + x)];
+            const int16_t cell = screen.wanted[static_cast<size_t>(y) * screen.width + x];
             if (cell == platform::UNKNOWN_CELL) continue;
             ASSERT_EQ(terminal.rows[static_cast<size_t>(y)][static_cast<size_t>(x)], expectedGlyph(screen, cell))
                 << "cell " << x << "," << y;
@@ -222,7 +241,8 @@ TEST_P(TerminalScreenRandom, TerminalAlwaysShowsTheGrid) {
                 break;
             }
             case 2:
-                platform::fillCells(screen, below(3) == 0 ? 'z' : ' ', static_cast<uint32_t>(below(shape.width * 3)), at(x, y));
+                platform::fillCells(screen, below(3) == 0 ? 'z' : ' ', static_cast<uint32_t>(below(shape.width * 3)),
+                                    at(x, y));
                 break;
             case 3:
                 scrollWhole(screen, below(shape.height - 1) + 1);
@@ -249,10 +269,12 @@ TEST_P(TerminalScreenRandom, TerminalAlwaysShowsTheGrid) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, TerminalScreenRandom,
-                         testing::Values(Shape{80, 25, true}, Shape{80, 25, false}, Shape{2, 2, true}, Shape{7, 3, true}),
+                         testing::Values(Shape{80, 25, true}, Shape{80, 25, false}, Shape{2, 2, true},
+                                         Shape{7, 3, true}),
                          [](const testing::TestParamInfo<Shape>& info) {
                              const Shape& s = info.param;
-                             return std::to_string(s.width) + "x" + std::to_string(s.height) + (s.utf8 ? "Utf8" : "Ascii");
+                             return std::to_string(s.width) + "x" + std::to_string(s.height) +
+                                    (s.utf8 ? "Utf8" : "Ascii");
                          });
 
 TEST(TerminalScreen, GlyphsAreCodePage437AndNeverControlBytes) {
@@ -262,7 +284,7 @@ TEST(TerminalScreen, GlyphsAreCodePage437AndNeverControlBytes) {
         std::string sent;
     };
     const Case cases[] = {
-        {true, 0xE1, "\xC3\x9F"},      // sharp s
+        {true, 0xE1, "\xC3\x9F"},  // sharp s
         {true, 0x00, " "},
         {true, 0x07, "\xE2\x80\xA2"},  // bullet
         {true, 0x1B, "\xE2\x86\x90"},  // left arrow, not an escape
@@ -293,7 +315,6 @@ TEST(TerminalScreen, CodePageRoundTrip) {
 
 TEST(TerminalScreen, SendsOnlyWhatChanged) {
     TerminalScreen screen = newScreen(80, 25);
-    ModelTerminal terminal(80, 25);
     for (int y = 0; y < 25; ++y) platform::fillCells(screen, ' ', 80, at(0, y));
     platform::moveCursor(screen, at(0, 0));
     EXPECT_EQ(flush(screen), "\x1b[H\x1b[J");
