@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -13,5 +14,8 @@ char32_t cp437ToUnicode(uint8_t byte);
 // The byte whose glyph is the code point: ASCII (control characters included) maps to itself,
 // other code points to the byte that shows them; -1 when no byte does.
 int unicodeToCp437(char32_t codePoint);
+
+// Appends the UTF-8 bytes of a code page 437 glyph (a code point below U+10000).
+void appendUtf8(std::string& out, char32_t codePoint);
 
 }  // namespace platform

@@ -33,20 +33,6 @@ bool inside(const TerminalScreen& screen, Coord at) { return inside(screen, at.x
 
 bool samePlace(Coord a, Coord b) { return a.x == b.x && a.y == b.y; }
 
-// Every code page 437 glyph lies below U+10000, so three bytes at most.
-void appendUtf8(std::string& out, char32_t codePoint) {
-    if (codePoint < 0x80) {
-        out += static_cast<char>(codePoint);
-    } else if (codePoint < 0x800) {
-        out += static_cast<char>(0xC0 | (codePoint >> 6));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (codePoint >> 12));
-        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    }
-}
-
 // A cell's glyph as terminal bytes. The code page maps every control byte to a picture (byte 0 to
 // a space), so no cell can reach the terminal as a control character.
 void appendGlyph(std::string& out, bool utf8, int16_t cell) {
